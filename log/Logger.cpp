@@ -70,6 +70,9 @@ int LeadingInt(const char* text) {
 
 int CKwLogger::Log(int level, int kind, const void* object, const char* function,
                    const char* format, ...) {
+  // The common case, a trace below the configured level, returns before any
+  // argument handling.
+  if (bInitialized.load(std::memory_order_acquire) && (nLevel < level || nFlags == 0)) return 1;
   va_list args;
   va_start(args, format);
   int result = LogV(level, kind, object, function, format, args);
