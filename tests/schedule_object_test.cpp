@@ -25,9 +25,12 @@ std::atomic<int> g_nothrowAllocations(0);
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   int n = ++g_nothrowAllocations;
   if (g_failNothrowAllocation.load() == n) return nullptr;
-  return std::malloc(size ? size : 1);
+  try {
+    return ::operator new(size);  // pairs with the ordinary delete
+  } catch (...) {
+    return nullptr;
+  }
 }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
