@@ -15,6 +15,8 @@ CKwMaskScheduleEngine::CKwMaskScheduleEngine()
       m_pOwner(nullptr),
       m_nCountdown(0),
       m_dwLastTick(0),
+      m_nPendingRuleSec(kNoPendingRule),
+      m_dwLastArmedDate(0),
       m_bReportedNoReceiver(false) {}
 
 CKwMaskScheduleEngine::~CKwMaskScheduleEngine() { Destroy(); }

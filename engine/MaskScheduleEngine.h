@@ -10,6 +10,16 @@
 // Receiver of switch commands: (owner, command).
 typedef void (*KwSwitchFunction)(void* owner, CKwMaskScheduleKwsSwitch& sw);
 
+// A calendar date (year, month, day) as one comparable value.
+inline DWORD KwPackDate(const SYSTEMTIME& t) {
+  return ((DWORD)t.wYear << 16) | ((DWORD)(t.wMonth & 0xFF) << 8) | (DWORD)(t.wDay & 0xFF);
+}
+
+// Same calendar date: year, month and day; the other members are ignored.
+inline bool KwSameDate(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+  return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay;
+}
+
 class CKwMaskScheduleEngine {
  public:
   CKwMaskScheduleEngine();
@@ -35,6 +45,16 @@ class CKwMaskScheduleEngine {
   void* m_pOwner;
   int64_t m_nCountdown;         // milliseconds to the next evaluation
   DWORD m_dwLastTick;           // tick count read at the last OnTimer
+  // Seconds of day of the nearest rule still pending today, or
+  // kNoPendingRule. OnTimer evaluates as soon as the host's time of day
+  // reaches it, even when the tick countdown has not run out (clock moved
+  // forward).
+  int m_nPendingRuleSec;
+  // Calendar date the rules were last armed for, packed by KwPackDate
+  // (0: never). A new date re-arms even on the same weekday.
+  DWORD m_dwLastArmedDate;
+
+  static constexpr int kNoPendingRule = 0x7FFFFFFF;
 
  private:
   CKwMaskScheduleEngine(const CKwMaskScheduleEngine&);
