@@ -260,6 +260,7 @@ int CKwMaskScheduleEngine::Load(const char* path) {
   int count = 0;
   int loaded = 0;
   bool counted = false;  // header and count were good: rules may be added
+  bool partial = false;  // the last rule in the list is still being read
   try {
     Reader reader(in);
     const unsigned char* p = reader.Take(kHeaderSize);
@@ -298,8 +299,11 @@ int CKwMaskScheduleEngine::Load(const char* path) {
     // What the rest of the file can hold bounds every unit count, so a
     // damaged count costs no more than the file's own size.
     long long left = in.Size() >= 0 ? in.Size() - (long long)(kHeaderSize + kCountSize) : -1;
+    // Every rule is built in place in its own list node, as the engine's Add
+    // would store it (a deep copy, armed), so that each rule and each unit
+    // costs one allocation and no copy. A rule the file cuts short is taken
+    // out again; a rule or unit without memory is dropped, as Add drops it.
     bool complete = true;
-    MASK_SCHEDULE rule;
     for (int i = 0; i < count; ++i) {
       p = reader.Take(kRuleSize);
       if (!p) {
@@ -307,26 +311,33 @@ int CKwMaskScheduleEngine::Load(const char* path) {
         break;
       }
       if (left >= 0) left -= (long long)kRuleSize;
-      int32_t units = DecodeRule(p, rule);
-      rule.arKws.DeleteAll();
+      MASK_SCHEDULE_EX dropped;
+      MASK_SCHEDULE_EX* rule = &dropped;
+      if (m_arSchedule.AddEmpty()) {
+        rule = &m_arSchedule.GetAt(m_arSchedule.GetSize() - 1);
+        partial = true;
+      }
+      int32_t units = DecodeRule(p, *rule);
+      rule->bActive = 1;
       if (units < 0) units = 0;  // nothing to read
       if (left >= 0 && (long long)units > left / (long long)kUnitSize) {
         complete = false;  // the file cannot hold them
-        break;
       }
       for (int32_t j = 0; j < units && complete; ++j) {
         p = reader.Take(kUnitSize);
         if (!p) {
           complete = false;
-          break;
+        } else if (rule->arKws.AddEmpty()) {
+          DecodeUnit(p, rule->arKws.GetAt(rule->arKws.GetSize() - 1));
         }
-        CKwMaskScheduleKws unit;
-        DecodeUnit(p, unit);
-        rule.arKws.Add(unit);  // a unit without memory is dropped
       }
-      if (!complete) break;
+      if (!complete) {
+        if (partial) m_arSchedule.DeleteLast();
+        partial = false;
+        break;
+      }
+      partial = false;
       if (left >= 0) left -= (long long)units * (long long)kUnitSize;
-      Add(&rule);  // a rule without memory is dropped
       ++loaded;
     }
     m_nLastDayOfWeek = -1;
@@ -341,6 +352,7 @@ int CKwMaskScheduleEngine::Load(const char* path) {
     }
     return 1;
   } catch (...) {
+    if (partial) m_arSchedule.DeleteLast();
     if (counted) m_nLastDayOfWeek = -1;
     CKwLogger::Log(0, kError, this, kLoad, "C++ exception");
     return 0;
