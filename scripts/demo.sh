@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target maskschedule-demo >/dev/null
-build/tools/demo/maskschedule-demo "$@"
+build/tools/maskschedule-demo "$@"

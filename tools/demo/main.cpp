@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "KwTestSeam.h"
 #include "MaskSchedule.h"
 
 namespace {
@@ -199,7 +198,6 @@ int main() {
   now.wDay = 21;
   now.wDayOfWeek = 1;
   now.wHour = 7;
-  DWORD tick = 100000;
   int lastDay = -1;
   const int minutes = 7 * 24 * 60 - 7 * 60;
   for (int i = 0; i < minutes; ++i) {
@@ -208,10 +206,8 @@ int main() {
       printf("---- %s ----\n", DateText(now).c_str());
     }
     host.now = now;
-    KwTestSetTickCount(tick);
     host.OnTimer(&now);
     AddMinute(now);
-    tick += 60000;
   }
   printf("\n%d switch commands in one simulated week.\n", host.commands);
   return 0;
