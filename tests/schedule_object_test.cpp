@@ -218,6 +218,24 @@ TEST(ScheduleObject, WithoutAnEngineEverythingIsInert) {
   EXPECT_EQ(log.Text(), "");
 }
 
+TEST(ScheduleObject, RulesFiringBeforeCreateDeliverNothingAndSaySoOnce) {
+  kwtest::LogCapture log(0);
+  Schedule s;  // no Create: no receiver
+  MASK_SCHEDULE a = Rule(8, {1, 2});
+  MASK_SCHEDULE b = Rule(9, {3});
+  s.Add(&a);
+  s.Add(&b);
+  SYSTEMTIME monday = kwtest::Time(2026, 12, 14, 1, 10, 0, 0);
+  s.OnTimer(&monday);
+  EXPECT_TRUE(s.switched.empty());
+  EXPECT_EQ(log.Count("ERROR"), 1);
+  EXPECT_EQ(log.Count("CKwMaskScheduleEngine::MaskSwitch: No switch receiver connected"), 1);
+  // Once connected, the next firing is delivered.
+  ASSERT_EQ(s.Create(), 1);
+  s.OnTimer(&monday);
+  EXPECT_EQ(s.switched, (std::vector<int>{1, 2, 3}));
+}
+
 TEST(ScheduleObject, OutOfMemoryDropsTheRuleOrAUnitSilently) {
   // Fail each allocation of one Add in turn: the rule is either not stored
   // (result 0) or stored with the units that could be copied, in order.
