@@ -216,9 +216,11 @@ std::string Svg(const std::string& title, const CivilDate& from, int days,
     };
     for (const Switch& sw : switches) {
       if (sw.unit.nId != lane.id || !sw.set[lane.view]) continue;
+      const char* next = sw.mask[lane.view] ? "#2a5db0" : "#a8d5a2";
+      if (next == fill) continue;  // no change: the segment goes on
       segment((double)sw.at);
       from = (double)sw.at;
-      fill = sw.mask[lane.view] ? "#2a5db0" : "#a8d5a2";
+      fill = next;
     }
     segment(total);
     s += Format("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"none\" "

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FileCheck.h"
@@ -243,6 +244,12 @@ void WriteFileReplacing(const std::string& path, const std::string& text) {
   std::string temp = path + ".tmp-XXXXXX";
   int fd = mkstemp(&temp[0]);
   if (fd < 0) Fail(kExitIo, Format("cannot write %s: %s", path.c_str(), strerror(errno)));
+  // mkstemp makes the file private; give it the mode a new file would get,
+  // or keep the mode of the file it replaces.
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat old;
+  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask));
   const char* p = text.data();
   size_t left = text.size();
   int error = 0;

@@ -2,7 +2,6 @@
 //
 // Each command is one row of the table below; a new command (such as edit,
 // once the editing dialogs exist) is one more row and one more function.
-#include <errno.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
