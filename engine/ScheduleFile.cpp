@@ -327,8 +327,10 @@ int CKwMaskScheduleEngine::Load(const char* path) {
         p = reader.Take(kUnitSize);
         if (!p) {
           complete = false;
-        } else if (rule->arKws.AddEmpty()) {
-          DecodeUnit(p, rule->arKws.GetAt(rule->arKws.GetSize() - 1));
+        } else {
+          CKwMaskScheduleKws unit;
+          DecodeUnit(p, unit);
+          rule->arKws.Add(unit);  // written once, into its own node
         }
       }
       if (!complete) {

@@ -253,7 +253,8 @@ TYPE& CKwArray<TYPE, ARG_TYPE>::AddEmptyRef() {
 
 template <class TYPE, class ARG_TYPE>
 int CKwArray<TYPE, ARG_TYPE>::Add(ARG_TYPE item) {
-  CNode* node = NewNode();
+  // The item is assigned whole right away, so it is not cleared first.
+  CNode* node = new (std::nothrow) CNode;
   if (!node) return 0;
   node->item = item;
   LinkAtTail(node);
