@@ -11,6 +11,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh" clang-14 libclang-rt-14-dev
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
