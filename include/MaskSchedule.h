@@ -24,7 +24,7 @@
 
 #include <new>
 
-#include "MaskSchedulePlatform.h"  // SYSTEMTIME, CRITICAL_SECTION, KW_API
+#include "MaskSchedulePlatform.h"  // SYSTEMTIME, CRITICAL_SECTION, KW_API, KW_HOST_INLINE
 
 #define KW_VIEW_COUNT 5
 #define KW_NAME_SIZE 260
@@ -133,17 +133,17 @@ class CKwArray {
 
   // The item at index (the cursor moves to it), or, for a position outside
   // [0, count), the logged default item (the cursor stays).
-  TYPE& GetAt(int index) {
+  KW_HOST_INLINE TYPE& GetAt(int index) {
     if (index < 0 || index >= m_nCount) return OutOfBounds(index);
     m_pCursor = Locate(index);
     return m_pCursor->item;
   }
-  int GetSize() const { return m_nCount; }
+  KW_HOST_INLINE int GetSize() const { return m_nCount; }
 
  protected:
   // Finds the node at 0 <= index < count from the nearest of head, cursor
   // and tail; ties go to the head over the cursor, the cursor over the tail.
-  CNode* Locate(int index) const {
+  KW_HOST_INLINE CNode* Locate(int index) const {
     CNode* node;
     if (index < m_pCursor->nIndex) {
       if (index - m_pHead->nIndex <= m_pCursor->nIndex - index) {

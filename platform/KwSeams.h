@@ -19,8 +19,9 @@ void KwLocalTime(SYSTEMTIME* now);
 // Runs fn(context) and catches whatever it raises: every C++ exception and,
 // where the platform delivers processor faults as exceptions (Windows), those
 // too. Returns 0 when fn returned normally, otherwise the exception's 32-bit
-// code (KW_CPP_EXCEPTION_CODE for a C++ exception).
-unsigned KwStructuredCall(void (*fn)(void*), void* context);
+// code (KW_CPP_EXCEPTION_CODE for a C++ exception). Exported for the
+// library's tests.
+KW_API unsigned KwStructuredCall(void (*fn)(void*), void* context);
 
 template <class F>
 unsigned KwStructuredGuard(F&& f) {

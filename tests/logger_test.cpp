@@ -16,6 +16,19 @@ using kwtest::WriteFile;
 
 namespace {
 
+// How a line's "\r\n" ends up in the log file. The file is opened with "a+",
+// the runtime's default text mode: on Windows that mode writes every "\n" as
+// "\r\n", so there each line ends in "\r\r\n" on disk.
+// GoogleTest reads captured standard output back in text mode, which on
+// Windows turns the "\r\n" the logger wrote into "\n".
+#ifdef _WIN32
+const std::string kFileEol = "\r\r\n";
+const std::string kCapturedEol = "\n";
+#else
+const std::string kFileEol = "\r\n";
+const std::string kCapturedEol = "\r\n";
+#endif
+
 // A logger configured from an INI file of the test's own, in a fresh folder.
 class LoggerTest : public ::testing::Test {
  protected:
@@ -98,7 +111,7 @@ TEST_F(LoggerTest, FirstReportConfiguresFromTheExecutablesIni) {
   EXPECT_NE(ini.find("FLAGS=3"), std::string::npos) << ini;
   EXPECT_NE(ini.find("LEVEL=0"), std::string::npos);
   EXPECT_NE(ini.find("FILE="), std::string::npos);
-  EXPECT_NE(ReadFile(exeLog).find("T::F: first report\r\n"), std::string::npos);
+  EXPECT_NE(ReadFile(exeLog).find("T::F: first report" + kFileEol), std::string::npos);
 #ifndef _WIN32
   // Here the debugger output is standard error.
   EXPECT_NE(debugger.find("T::F: first report\r\n"), std::string::npos);
@@ -139,8 +152,8 @@ TEST_F(LoggerTest, LineFormat) {
   std::string obj = std::string(2 * sizeof(void*) - 6, '0') + "12FE40";
   std::regex expected(
       "[0-9A-F]{8} \\[29/10/2009 17:05:09:042\\] ERROR " + digits +
-      " CKwArray::GetAt: Index 5 is out of bounds \\[0\\.\\.3\\)\r\n"
-      "[0-9A-F]{8} \\[29/10/2009 17:05:09:042\\] INFO " + obj + " E::F: rule #7\r\n");
+      " CKwArray::GetAt: Index 5 is out of bounds \\[0\\.\\.3\\)" + kFileEol +
+      "[0-9A-F]{8} \\[29/10/2009 17:05:09:042\\] INFO " + obj + " E::F: rule #7" + kFileEol);
   EXPECT_TRUE(std::regex_match(LogText(), expected)) << LogText();
 }
 
@@ -173,7 +186,7 @@ TEST_F(LoggerTest, LongMessagesAndLinesAreCutAt1023) {
   EXPECT_EQ(text.back(), 'm');  // no line end on a cut line
   // A format that is not text at all is printed, not followed.
   CKwLogger::Log(0, 2, nullptr, nullptr, nullptr);
-  EXPECT_EQ(LogText().substr(1023).find(": \r\n") != std::string::npos, true);
+  EXPECT_EQ(LogText().substr(1023).find(": " + kFileEol) != std::string::npos, true);
 }
 
 TEST_F(LoggerTest, UnwritableLogFileSkipsOnlyThatSink) {
@@ -182,7 +195,7 @@ TEST_F(LoggerTest, UnwritableLogFileSkipsOnlyThatSink) {
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(CKwLogger::Log(0, 2, nullptr, "T::F", "still on stdout"), 1);
   std::string out = ::testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("T::F: still on stdout\r\n"), std::string::npos);
+  EXPECT_NE(out.find("T::F: still on stdout" + kCapturedEol), std::string::npos);
 }
 
 TEST_F(LoggerTest, ModuleNameFailureFallsBackToTheExecutableAndSaysSo) {
@@ -223,7 +236,7 @@ TEST_F(LoggerTest, FirstReportsFromTwoThreadsInitialiseOnce) {
   std::string text = LogText();
   for (int id = 1; id <= 2; ++id)
     for (int i = 0; i < 50; ++i)
-      EXPECT_NE(text.find("thread " + std::to_string(id) + " line " + std::to_string(i) + "\r\n"),
+      EXPECT_NE(text.find("thread " + std::to_string(id) + " line " + std::to_string(i) + kFileEol),
                 std::string::npos);
   std::string written = ReadFile(ini_);
   EXPECT_EQ(written.find("FLAGS"), written.rfind("FLAGS"));  // one key, not two

@@ -11,6 +11,9 @@
 
 // Symbols a host links against; everything else stays hidden.
 #define KW_API __attribute__((visibility("default")))
+// Inline members of the library's list instantiations that hosts compile into
+// their own code (the shared object exports them as well).
+#define KW_HOST_INLINE inline
 
 typedef uint8_t BYTE;
 typedef uint16_t WORD;

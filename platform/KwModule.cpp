@@ -1,0 +1,3 @@
+#include "KwModule.h"
+
+HINSTANCE g_hDllInstance = nullptr;
