@@ -28,6 +28,9 @@ install(FILES
     ${PROJECT_BINARY_DIR}/MaskScheduleConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/MaskSchedule)
 
+# The pkg-config file finds the prefix from its own place, so an installed
+# tree can be moved (or installed with --prefix) and still be used.
+file(RELATIVE_PATH KW_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/MaskSchedule.pc.in
   ${PROJECT_BINARY_DIR}/MaskSchedule.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/MaskSchedule.pc
