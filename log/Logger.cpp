@@ -41,8 +41,15 @@ const char* KindText(int kind) {
   }
 }
 
+std::mutex g_fileLock;  // one line at a time into the log file
+
+// Appends the line exactly as formatted. Binary mode: in text mode the
+// Windows runtime would turn the line's "\r\n" into "\r\r\n". The lock
+// keeps lines of two threads from overwriting each other where the runtime
+// appends by seeking to the end and then writing.
 void WriteToFile(const char* line, size_t len) {
-  FILE* f = fopen(szFile, "a+");
+  std::lock_guard<std::mutex> lock(g_fileLock);
+  FILE* f = fopen(szFile, "ab");
   if (!f) return;
   fwrite(line, 1, len, f);
   fclose(f);

@@ -16,16 +16,13 @@ using kwtest::WriteFile;
 
 namespace {
 
-// How a line's "\r\n" ends up in the log file. The file is opened with "a+",
-// the runtime's default text mode: on Windows that mode writes every "\n" as
-// "\r\n", so there each line ends in "\r\r\n" on disk.
 // GoogleTest reads captured standard output back in text mode, which on
-// Windows turns the "\r\n" the logger wrote into "\n".
+// Windows turns the "\r\n" the logger wrote into "\n". The log file itself
+// holds exactly the line's characters everywhere.
+const std::string kFileEol = "\r\n";
 #ifdef _WIN32
-const std::string kFileEol = "\r\r\n";
 const std::string kCapturedEol = "\n";
 #else
-const std::string kFileEol = "\r\n";
 const std::string kCapturedEol = "\r\n";
 #endif
 
