@@ -132,7 +132,17 @@ class DemoHost : public CKwMaskSchedule {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // --save FILE: also write the sample schedule to a schedule file.
+  const char* savePath = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
+      savePath = argv[++i];
+    } else {
+      fprintf(stderr, "usage: maskschedule-demo [--save FILE]\n");
+      return 2;
+    }
+  }
   const std::vector<RuleSpec> specs = {
       {"shop opens: show the entrance and cash desk", 8, 0, "-MTWTF-", 0, 0, 0, {1, 2},
        {kOff, kOff, kKeep, kKeep, kKeep}},
@@ -161,6 +171,10 @@ int main() {
   for (const RuleSpec& s : specs) {
     MASK_SCHEDULE r = MakeRule(s);
     host.Add(&r);
+  }
+  if (savePath && !host.Save(savePath)) {
+    fprintf(stderr, "maskschedule-demo: cannot save the schedule to %s\n", savePath);
+    return 1;
   }
 
   printf("MaskSchedule demo: one simulated week, the clock advancing a minute at a time.\n\n");

@@ -55,7 +55,8 @@ ordered_json UnitToJson(const CKwMaskScheduleKws& unit) {
   return j;
 }
 
-ordered_json RuleToJson(const MASK_SCHEDULE& rule) {
+// Not const: GetAt moves the unit list's cursor.
+ordered_json RuleToJson(MASK_SCHEDULE& rule) {
   ordered_json j = ordered_json::object();
   j["mask"] = ordered_json::array();
   j["enable"] = ordered_json::array();
@@ -78,11 +79,7 @@ ordered_json RuleToJson(const MASK_SCHEDULE& rule) {
   for (int k = 0; k < 7; ++k) j["days"].push_back(words[k]);
   j["units"] = ordered_json::array();
   const int count = rule.arKws.GetSize();
-  for (int k = 0; k < count; ++k) {
-    // GetAt on a const rule's list: the list is only read.
-    CKwMaskScheduleKwsArray& units = const_cast<CKwMaskScheduleKwsArray&>(rule.arKws);
-    j["units"].push_back(UnitToJson(units.GetAt(k)));
-  }
+  for (int k = 0; k < count; ++k) j["units"].push_back(UnitToJson(rule.arKws.GetAt(k)));
   return j;
 }
 

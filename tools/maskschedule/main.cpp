@@ -41,7 +41,8 @@ const Command kCommands[] = {
      "  V0..V4  per view: on (hidden zone switched on), off (switched off),\n"
      "          - (the rule does not control the view)\n"
      "  time    the time of day, HH:MM:SS\n"
-     "  days    the special date DD/MM/YYYY, or the weekdays (SUN,MON,...)\n"
+     "  days    the special date DD/MM/YYYY, or the weekdays (SUN,MON,...);\n"
+     "          (no day) for a weekday rule without any day\n"
      "  units   the units the rule applies to: id and name\n"
      "A damaged file is refused (see 'maskschedule check').\n",
      CmdShow},
