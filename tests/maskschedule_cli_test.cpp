@@ -156,6 +156,21 @@ TEST_F(MaskScheduleCli, ShowAndCheckASampleSchedule) {
   EXPECT_EQ(0, check.code);
   EXPECT_EQ("sample.kws: valid schedule file: 3 rules, 4 units, 1596 bytes\n", check.out);
 
+  // A weekday rule without days shows no day; a rule may have no unit; bytes
+  // a terminal cannot show are escaped.
+  Write(kWork / "bare.json", R"({"format": "maskschedule", "version": 1, "rules": [
+    {"mask": [0, 0, 0, 0, 0], "enable": [0, 0, 0, 0, 0], "time": "23:59:59", "weekdays": [],
+     "units": []},
+    {"mask": [0, 0, 0, 0, 0], "enable": [0, 0, 0, 0, 0], "time": "00:00:00",
+     "date": "2025-01-31", "units": [{"id": -1, "name": "A\u0001\u00e9"}]}]})");
+  ASSERT_EQ(0, Tool("import bare.json bare.kws").code);
+  EXPECT_EQ(
+      "#  V0  V1  V2  V3  V4  time      days        units\n"
+      "0  -   -   -   -   -   23:59:59  (no day)    (no unit)\n"
+      "1  -   -   -   -   -   00:00:00  31/01/2025  -1 A\\x01\\xE9\n"
+      "views: on = hidden zone switched on, off = switched off, - = not controlled\n",
+      Tool("show bare.kws").out);
+
   Write(kWork / "empty.json", R"({"format": "maskschedule", "version": 1, "rules": []})");
   ASSERT_EQ(0, Tool("import empty.json empty.kws").code);
   EXPECT_EQ(264u, fs::file_size(kWork / "empty.kws"));
