@@ -326,19 +326,6 @@ class Reader {
   std::string m_file;
 };
 
-std::string ReadAll(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) Fail(kExitIo, Format("cannot open %s: %s", path.c_str(), strerror(errno)));
-  std::string text;
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
-  bool bad = ferror(f) != 0;
-  fclose(f);
-  if (bad) Fail(kExitIo, Format("cannot read %s", path.c_str()));
-  return text;
-}
-
 }  // namespace
 
 int CmdExport(const std::vector<std::string>& args) {

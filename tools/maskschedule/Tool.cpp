@@ -200,16 +200,21 @@ bool ParseInt(const std::string& text, long long low, long long high, long long*
   return true;
 }
 
-UnitNames ReadUnitNames(const std::string& path) {
+std::string ReadAll(const std::string& path) {
   FILE* f = fopen(path.c_str(), "rb");
   if (!f) Fail(kExitIo, Format("cannot open %s: %s", path.c_str(), strerror(errno)));
   std::string text;
-  char buf[4096];
+  char buf[65536];
   size_t n;
   while ((n = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
   bool bad = ferror(f) != 0;
   fclose(f);
   if (bad) Fail(kExitIo, Format("cannot read %s", path.c_str()));
+  return text;
+}
+
+UnitNames ReadUnitNames(const std::string& path) {
+  std::string text = ReadAll(path);
 
   UnitNames result;
   size_t pos = 0;

@@ -102,6 +102,9 @@ struct UnitNames {
 };
 UnitNames ReadUnitNames(const std::string& path);
 
+// The whole content of a file; fails with kExitIo when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 // Parses a whole decimal number in [low, high].
 bool ParseInt(const std::string& text, long long low, long long high, long long* out);
 
